@@ -9,9 +9,9 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_BENCHMARKS=OFF
 cmake --build "$build" -j "$(nproc)"
 
-app="$build/app/KorvaneApp"
+app="$build/bin/KorvaneApp"
 if [ -x "$app" ]; then
-    cd "$build/app"
+    cd "$build/bin"
     exec "$app" "$@"
 fi
 echo "Built everything in $build. KorvaneApp itself is not part of this version yet."
