@@ -32,7 +32,7 @@ constexpr int32_t vstFourCharCode(char a, char b, char c, char d) {
                                 static_cast<uint32_t>(static_cast<uint8_t>(d)));
 }
 
-constexpr int32_t kEffectMagic = vstFourCharCode('V', 's', 't', 'P');  // 0x56737450
+constexpr int32_t kEffectMagic = vstFourCharCode('V', 's', 't', 'P');     // 0x56737450
 constexpr int32_t kEffectIdentify = vstFourCharCode('N', 'v', 'E', 'f');  // 0x4E764566
 constexpr int32_t kVstVersion = 2400;
 

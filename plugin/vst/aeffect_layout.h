@@ -6,8 +6,8 @@
 
 #include "plugin/vst/aeffect.h"
 
-#define KORVANE_CHECK_OFFSET(record, field, at32, at64)                                  \
-    static_assert(offsetof(record, field) == (sizeof(void*) == 4 ? (at32) : (at64)),      \
+#define KORVANE_CHECK_OFFSET(record, field, at32, at64)                              \
+    static_assert(offsetof(record, field) == (sizeof(void*) == 4 ? (at32) : (at64)), \
                   #record "::" #field " is misplaced")
 
 KORVANE_CHECK_OFFSET(AEffect, magic, 0, 0);
