@@ -1,12 +1,11 @@
 # korvane_add_test(NAME <target> LABEL <subsystem> SOURCES ... [LIBS ...])
 # One GoogleTest executable; each of its tests becomes a CTest test carrying the
-# subsystem label. Discovery happens when the tests run, so a build never runs code.
+# subsystem label.
 function(korvane_add_test)
     cmake_parse_arguments(T "" "NAME;LABEL" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
     gtest_discover_tests(${T_NAME}
-        DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
         PROPERTIES LABELS ${T_LABEL})
 endfunction()
