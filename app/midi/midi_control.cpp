@@ -72,7 +72,8 @@ void CMidiControl::SendShortWord(std::uint32_t word, std::uint32_t errorCode) {
 }
 
 void CMidiControl::NoteOn(int note, int velocity, int channel) {
-    std::uint32_t v = lowByte(velocity) > 127 ? 127 : lowByte(velocity);
+    // The velocity is limited before it is cut to a byte: 300 is loud, not 44.
+    std::uint32_t v = velocity > 127 || lowByte(velocity) > 127 ? 127 : lowByte(velocity);
     SendShortWord(statusWith(0x90, channel) | lowByte(note) << 8 | v << 16, 0);
 }
 

@@ -119,8 +119,9 @@ void CMidiFormat0Data::SetDivision(std::int32_t newDivision) {
     }
     track->ChangeDivision(division, newDivision, false);
     // Ticks cannot be converted from or to a zero division (the track reports
-    // it and keeps its ticks), so the song then keeps its division too.
-    if (division > 0 && newDivision > 0) {
+    // it and keeps its ticks), so the song then keeps its division too. A song
+    // without events has no ticks to keep and takes the new division.
+    if ((division > 0 && newDivision > 0) || track->count == 0) {
         division = newDivision;
     }
 }

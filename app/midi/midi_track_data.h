@@ -101,7 +101,8 @@ class CMidiTrackData : public CMidiFileBuffer {
     // ticks per quarter note without adding up truncation errors. Returns true
     // when a note's duration became 0 (then dropped or made 1). Requires state
     // 2 when the divisions differ; a division below 1 reports 0D000001 and
-    // changes nothing.
+    // changes nothing when the track holds events (an empty one has nothing to
+    // convert).
     bool ChangeDivision(std::int32_t oldDivision, std::int32_t newDivision, bool dropShortNotes);
     // Fills this track with the events of `n` tracks (in note form) in time
     // order, lower track first at equal ticks.

@@ -29,6 +29,7 @@ CMusicEvent* makeEndOfTrack() {
 }
 
 constexpr std::int32_t kMaxMergedNameBytes = 255;
+constexpr std::int32_t kLargeEventBytes = 256;
 constexpr std::int32_t kNoteOffVelocity = 64;
 
 }  // namespace
@@ -289,12 +290,13 @@ bool CMidiTrackData::ChangeDivision(std::int32_t oldDivision, std::int32_t newDi
     if (oldDivision == newDivision) {
         return false;
     }
-    if (oldDivision <= 0 || newDivision <= 0) {
-        // There is no tick length to convert from or to.
-        ReportError(kTrackInternalError);
+    if (!RequireState(kStateNoteForm)) {
         return false;
     }
-    if (!RequireState(kStateNoteForm)) {
+    if ((oldDivision <= 0 || newDivision <= 0) && count > 0) {
+        // There is no tick length to convert from or to. An empty track (the
+        // song of a failed load) has nothing to convert and reports nothing.
+        ReportError(kTrackInternalError);
         return false;
     }
     bool shortened = false;
@@ -370,8 +372,14 @@ void CMidiTrackData::Merge(std::int32_t n, CMidiTrackData* const* tracks) {
             ++remaining;
         }
     }
+    // A working copy that held an event of 256 bytes or more reports it when
+    // it is destroyed, as every track does; moved events are counted for that.
+    std::int32_t largeEventsMoved = 0;
     auto take = [&](std::int32_t k, std::int32_t delta) {
         CMusicEvent*& slot = copies[k]->events[next[k]++];
+        if (slot->length >= kLargeEventBytes && slot->subtype != kExclusiveLargeAllowed) {
+            ++largeEventsMoved;
+        }
         slot->delta = delta;
         events[count++] = slot;
         slot = nullptr;
@@ -414,6 +422,9 @@ void CMidiTrackData::Merge(std::int32_t n, CMidiTrackData* const* tracks) {
     NormalizeEndOfTrack();
     for (std::int32_t k = 0; k < n; ++k) {
         delete copies[k];
+    }
+    for (std::int32_t i = 0; i < largeEventsMoved; ++i) {
+        ReportError(kTrackLargeEventKept);
     }
 }
 

@@ -101,6 +101,21 @@ TEST_F(PlayerTest, SongThatFailedToLoadEndsAtOnceWithTheEndCallback) {
     EXPECT_TRUE(eventCalls().empty());
     EXPECT_EQ(recordedCalls().size(), 1u);  // the announcement only
     EXPECT_EQ(outputs.openDevices(), 0);
+
+    // A file that is no MIDI file loads into an empty song of division 0; its
+    // play copy takes 96 ticks per quarter note and playing it adds no report
+    // to the two of the load.
+    CMidiFormat0Data junk(writeTempFile(std::vector<std::uint8_t>(300, 'x')).c_str(),
+                          kSongCapacity);
+    const std::size_t loadReports = recordedReports().size();
+    EXPECT_EQ(reportsStartingWith("M1DT03000004"), 1);
+    EXPECT_EQ(reportsStartingWith("M1DT03000003"), 1);
+    play(junk);
+    ASSERT_NE(junk.playCopy, nullptr);
+    EXPECT_EQ(junk.playCopy->division, kPlayDivision);
+    runToEnd();
+    EXPECT_EQ(recordedEnds().size(), 2u);
+    EXPECT_EQ(recordedReports().size(), loadReports);
 }
 
 TEST_F(PlayerTest, RunWithoutOutputDeviceEndsAtOnceAndReportsOnceForAMissingSystem) {

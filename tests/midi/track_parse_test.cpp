@@ -434,8 +434,16 @@ TEST_F(TrackParsing, LargeEventsWarnOnceWhileParsingAndOnEveryDestruction) {
     track->state = CMidiTrackData::kStateNoteForm;
     auto* copy = new CMidiTrackData(*track, 3000);
     delete copy;
-    delete track;
+    EXPECT_EQ(ReportCodes(), std::vector<std::string>(2, "MDTK0D00001A"));
+    // A merge's working copy holds them too and is destroyed by the merge.
+    CMidiTrackData* sources[] = {track};
+    auto* merged = new CMidiTrackData(3000);
+    merged->state = CMidiTrackData::kStateNoteForm;
+    merged->Merge(1, sources);
     EXPECT_EQ(ReportCodes(), std::vector<std::string>(4, "MDTK0D00001A"));
+    delete merged;
+    delete track;
+    EXPECT_EQ(ReportCodes(), std::vector<std::string>(8, "MDTK0D00001A"));
 }
 
 TEST_F(TrackParsing, BadNoteNumbersWarnOncePerParse) {

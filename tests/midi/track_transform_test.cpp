@@ -188,6 +188,12 @@ TEST_F(Transformations, ChangeDivisionRefusals) {
     EXPECT_FALSE(track->ChangeDivision(0, 96, false));  // no tick length to convert from
     EXPECT_EQ(Rows(*track), (std::vector<Row>{{10, 0x10, 60, 30}}));
     EXPECT_EQ(ReportCodes(), (std::vector<std::string>{"MDTK0D000001", "MDTK0D000001"}));
+
+    // The empty track of a failed load has nothing to convert, whatever its
+    // division: playing such a song shows no report of its own.
+    TrackPtr empty(MakeTrack({}, kNoteForm));
+    EXPECT_FALSE(empty->ChangeDivision(0, 96, false));
+    EXPECT_EQ(ReportCodes().size(), 2u);
 }
 
 TEST_F(Transformations, MergeKeepsTimeAndTrackOrder) {

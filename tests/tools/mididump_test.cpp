@@ -133,6 +133,12 @@ TEST_F(MididumpTool, ReportsGoToStandardError) {
                   "M1DT03000004 Midiファイルではないか、ファイルにマックバイナリがついています。"),
               std::string::npos);
     EXPECT_NE(run.err.find("M1DT03000003"), std::string::npos);
+
+    // The empty song's play copy: no events to convert, so no further report.
+    ToolRun copy = Dump("--play-copy '" + Write("c.mid", Bytes(300, 'x')) + "'");
+    EXPECT_EQ(copy.status, 0);
+    EXPECT_EQ(copy.out, "division 96 state 1 events 0\n");
+    EXPECT_EQ(copy.err.find("MDTK"), std::string::npos) << copy.err;
 }
 
 TEST_F(MididumpTool, SchedulePlaysTheSongOnTheVirtualClock) {
