@@ -1,5 +1,7 @@
 #include "plugin/samples/sample_set.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -22,8 +24,15 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// A directory opens for reading here but reads as nothing; it is no text file
+// of the sample set, so it counts as one that cannot be opened.
 FileHandle openForReading(const std::string& path) {
-    return FileHandle(std::fopen(path.c_str(), "rbe"));
+    FileHandle file(std::fopen(path.c_str(), "rbe"));
+    struct stat status {};
+    if (file != nullptr && (fstat(fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode))) {
+        file.reset();
+    }
+    return file;
 }
 
 char asciiLower(char c) {

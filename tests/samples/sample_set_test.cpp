@@ -324,6 +324,16 @@ TEST(SampleSet, MissingFiles) {
         EXPECT_EQ(messages.messages()[0].second, "Error");
         EXPECT_STREQ(set->programs[0].programName, "Default");
     }
+    {
+        SCOPED_TRACE("a directory in place of programs.txt cannot be opened as one");
+        SampleDir dir(kThreeSamples, nullptr);
+        fs::create_directory(dir.data() / "programs.txt");
+        MessageRecorder messages;
+        auto set = dir.load();
+        ASSERT_EQ(messages.messages().size(), 1u);
+        EXPECT_EQ(messages.messages()[0].first,
+                  (dir.data() / "programs.txt").string() + " Program file load failed.");
+    }
 }
 
 TEST(SampleSet, FindSampleByFileNameIgnoresAsciiCaseOnly) {
