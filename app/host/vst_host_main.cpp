@@ -281,6 +281,13 @@ void CVstHostMain::renderPass() {
     }
 
     targetPosition_->set(device_->position() + static_cast<uint32_t>(latencyFrames_));
+    // Measured on the absolute frames: around the ring a lag of a whole ring
+    // would look like none. Absolute frame 0 is where every start begins.
+    const uint32_t rendered = renderedPosition_->absoluteFrame();
+    const auto ahead = static_cast<int32_t>(targetPosition_->absoluteFrame() - rendered);
+    if (rendered != 0 && ahead > blockFrames_) {
+        latePasses_.fetch_add(1, std::memory_order_relaxed);
+    }
     const int32_t frames = std::min(renderedPosition_->distanceTo(*targetPosition_), blockFrames_);
     if (frames <= 0) {
         return;

@@ -104,6 +104,12 @@ class CVstHostMain {
     // Longest wait of a pass for the engine lock since the last reset.
     std::chrono::nanoseconds longestRenderLockWait() const;
     void resetRenderLockWait();
+    // Passes that found the target more than blockFrames beyond the rendered
+    // position: the render thread had fallen behind the device, so frames were
+    // skipped (they play what the ring held) and a message stamped meanwhile may
+    // sound late. The jump of the first pass after start is by design and not
+    // counted. Never reset.
+    uint64_t latePasses() const { return latePasses_.load(); }
 
   private:
     static bool validSlot(int32_t slot) { return slot >= 0 && slot < kSlotCount; }
@@ -133,4 +139,5 @@ class CVstHostMain {
     std::mutex wakeMutex_;
     std::condition_variable wake_;
     std::atomic<int64_t> longestLockWaitNs_{0};
+    std::atomic<uint64_t> latePasses_{0};
 };

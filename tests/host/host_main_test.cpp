@@ -255,11 +255,21 @@ TEST_F(HostMainTest, LatePassSkipsAheadToTheTarget) {
     ASSERT_TRUE(engine().start(RenderDrive::caller));
     engine().renderPass();
     EXPECT_EQ(engine().renderedFrame(), static_cast<uint32_t>(kLatency));
+    EXPECT_EQ(engine().latePasses(), 0u);  // the start-up jump is by design
     rig.play(5000);
     engine().renderPass();  // 5000 frames late: at most 882 are rendered
     EXPECT_EQ(engine().renderedFrame(), static_cast<uint32_t>(5000 + kLatency));
+    EXPECT_EQ(engine().latePasses(), 1u);
     engine().renderPass();  // nothing new to render
     EXPECT_EQ(engine().renderedFrame(), static_cast<uint32_t>(5000 + kLatency));
+    rig.play(882);
+    engine().renderPass();  // a full block behind is still in time
+    EXPECT_EQ(engine().latePasses(), 1u);
+    // A whole ring behind: around the ring the target is where the rendering
+    // stands, yet the pass is late.
+    rig.play(4 * 16384);
+    engine().renderPass();
+    EXPECT_EQ(engine().latePasses(), 2u);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "app/host/vst_host_main.h"
 #include "app/platform/clocked_audio_backend.h"
 #include "app/platform/wave_done_queue.h"
+#include "tests/host/fake_instrument.h"
 #include "tests/host/host_test_support.h"
 
 namespace {
@@ -29,10 +30,11 @@ struct ThreadRig {
         : engine(
               std::make_unique<CVstHostMain>(&owner, -1, 32768, 4, 100, 10, std::move(backend))) {}
 
-    // Serves the device like the UI thread until the position passes `frames`.
-    bool serveUntil(uint32_t frames) {
+    // Serves the device like the UI thread until done() holds.
+    template <typename Done>
+    bool serve(Done done) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (engine->device().position() < frames) {
+        while (!done()) {
             if (std::chrono::steady_clock::now() > deadline) {
                 return false;
             }
@@ -40,6 +42,23 @@ struct ThreadRig {
                                std::chrono::milliseconds(5));
         }
         return true;
+    }
+
+    // Until the position passes `frames`.
+    bool serveUntil(uint32_t frames) {
+        return serve([&] { return engine->device().position() >= frames; });
+    }
+
+    // Until the device has played every frame below `end` and a pass has come
+    // after the one that rendered the last of them. A pass that rendered its
+    // frames only after the device had played them is followed by a late pass,
+    // so from then on latePasses() tells whether the frames below `end` hold
+    // what the engine rendered for their place.
+    bool serveThrough(uint32_t end) {
+        const auto block = static_cast<uint32_t>(engine->blockFrames());
+        return serve([&] {
+            return engine->device().position() >= end && engine->renderedFrame() >= end + block;
+        });
     }
 };
 
@@ -62,8 +81,9 @@ TEST(HostRealtime, StartsStopsAndStartsAgainOnTheNullDevice) {
         SCOPED_TRACE(round);
         ASSERT_TRUE(rig.engine->start());
         EXPECT_TRUE(rig.engine->start());  // already running: nothing happens
-        // Past one ring length: the buffers must come back through the owner.
-        ASSERT_TRUE(rig.serveUntil(70000));
+        // Past one ring length: the buffers must come back through the owner,
+        // and the render thread must keep rendering across the wrap.
+        ASSERT_TRUE(rig.serveThrough(70000));
         EXPECT_GE(rig.engine->renderedFrame(), 70000u);
         rig.engine->stop();
         EXPECT_FALSE(rig.engine->isRunning());
@@ -73,12 +93,27 @@ TEST(HostRealtime, StartsStopsAndStartsAgainOnTheNullDevice) {
     EXPECT_TRUE(messages.texts().empty());
 }
 
+// A note can land where the latency rule says only while the render thread
+// keeps up with the device; on a busy machine a pass may come late and skip
+// ahead, as designed. The engine counts such passes, so an attempt during
+// which one happened is recognised and the note is played again.
 TEST(HostRealtime, WavDeviceHearsTheNoteWhereTheLatencyRuleSaysAndThirdPartySounds) {
     const fs::path path =
         fs::temp_directory_path() / ("korvane-host-" + std::to_string(::getpid()) + "-engine.wav");
+    constexpr uint32_t kLatency = 4851;
+    constexpr uint32_t kStretch = 4410;  // a tenth of a second
+    constexpr int kAttempts = 20;
+    struct Attempt {
+        uint32_t fresh = 0;  // rendered position before the send: later frames are new
+        uint32_t before = 0;
+        uint32_t after = 0;
+        bool keptUp = false;
+    };
     MessageRecorder messages;
-    uint32_t before = 0;
-    uint32_t after = 0;
+    std::vector<Attempt> attempts;
+    uint32_t amsynthFrom = 0;
+    bool amsynthKeptUp = false;
+    float fakeLevelAtEnd = -1.0f;
     {
         ThreadRig rig(
             createAudioBackend(parseAudioBackendChoice(("wav:" + path.string()).c_str())));
@@ -88,35 +123,65 @@ TEST(HostRealtime, WavDeviceHearsTheNoteWhereTheLatencyRuleSaysAndThirdPartySoun
         rig.engine->resumePlugin(1);
         ASSERT_TRUE(rig.engine->start());
         ASSERT_TRUE(rig.serveUntil(20000));
-        before = rig.engine->device().position();
-        rig.engine->sendMidiMessage(0x90, 60, 127);
-        after = rig.engine->device().position();
-        ASSERT_TRUE(rig.serveUntil(after + 3 * 4851));
-        // The third-party instrument on channel 2 is heard after the note.
-        rig.engine->sendMidiMessage(0x80, 60, 0);
+        while (static_cast<int>(attempts.size()) < kAttempts &&
+               (attempts.empty() || !attempts.back().keptUp)) {
+            Attempt attempt;
+            const uint64_t late = rig.engine->latePasses();
+            if (!attempts.empty()) {
+                // The instrument may still hold a late event of the attempt that
+                // fell behind; a new instance starts silent and holds none.
+                ASSERT_EQ(rig.engine->loadPlugin(0, fakePlugin("fake_instrument")), 1);
+            }
+            attempt.fresh = rig.engine->renderedFrame();
+            attempt.before = rig.engine->device().position();
+            rig.engine->sendMidiMessage(0x90, 60, 127);
+            attempt.after = rig.engine->device().position();
+            ASSERT_TRUE(rig.serveThrough(attempt.after + 2 * kLatency));
+            // The note off must be in time too, or it could sound in the stretch below.
+            rig.engine->sendMidiMessage(0x80, 60, 0);
+            ASSERT_TRUE(rig.serveThrough(rig.engine->device().position() + 2 * kLatency));
+            attempt.keptUp = rig.engine->latePasses() == late;
+            attempts.push_back(attempt);
+        }
+
+        // The third-party instrument on channel 2, heard once its note has been
+        // handed over, over a stretch that the engine rendered in time.
         rig.engine->sendMidiMessage(0x91, 60, 100);
-        const uint32_t amsynthAt = rig.engine->device().position();
-        ASSERT_TRUE(rig.serveUntil(amsynthAt + 4851 + 22050));
+        ASSERT_TRUE(rig.serveThrough(rig.engine->device().position() + kLatency));
+        for (int i = 0; i < kAttempts && !amsynthKeptUp; ++i) {
+            const uint64_t late = rig.engine->latePasses();
+            amsynthFrom = rig.engine->renderedFrame();
+            ASSERT_TRUE(rig.serveThrough(amsynthFrom + kStretch));
+            amsynthKeptUp = rig.engine->latePasses() == late;
+        }
         rig.engine->stop();
         rig.engine->suspendPlugin(1);
+        fakeLevelAtEnd = fakeState(rig.engine->plugin(0)->effect())->noteLevel;
     }
     EXPECT_TRUE(messages.texts().empty());
+    ASSERT_TRUE(attempts.back().keptUp)
+        << "the render thread fell behind during each of " << attempts.size() << " notes";
+    ASSERT_TRUE(amsynthKeptUp) << "the render thread fell behind during each stretch";
+
+    const Attempt& heard = attempts.back();
     const std::vector<int16_t> samples = readWavSamples(path);
-    ASSERT_GT(samples.size(), static_cast<size_t>(after) + 3 * 4851);
-    size_t onset = 0;
+    ASSERT_GE(samples.size(), static_cast<size_t>(amsynthFrom) + kStretch);
+    size_t onset = heard.fresh;
     while (onset < samples.size() && samples[onset] == 0) {
         ++onset;
     }
-    EXPECT_GE(onset, static_cast<size_t>(before) + 4851);
-    EXPECT_LE(onset, static_cast<size_t>(after) + 4851);
+    ASSERT_LT(onset, samples.size()) << "the note was not heard";
+    EXPECT_GE(onset, static_cast<size_t>(heard.before) + kLatency);
+    EXPECT_LE(onset, static_cast<size_t>(heard.after) + kLatency);
     EXPECT_EQ(samples[onset], 32767);
 
     // After the fake's note off only amsynth can make the file move.
+    EXPECT_EQ(fakeLevelAtEnd, 0.0f);
     double energy = 0.0;
-    for (size_t i = samples.size() - 22050; i < samples.size(); ++i) {
+    for (size_t i = amsynthFrom; i < amsynthFrom + kStretch; ++i) {
         energy += std::abs(samples[i]);
     }
-    EXPECT_GT(energy, 22050.0 * 10);
+    EXPECT_GT(energy, kStretch * 10.0);
     fs::remove(path);
 }
 
