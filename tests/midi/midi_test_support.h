@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -107,10 +108,9 @@ inline CMidiTrackData* ParseTrackBytes(const Bytes& events, std::int32_t capacit
 class TempDir {
   public:
     TempDir() {
-        path_ =
-            std::filesystem::temp_directory_path() /
-            ("korvane-midi-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + std::to_string(counter()++));
+        path_ = std::filesystem::temp_directory_path() /
+                // The process id keeps test programs that CTest runs side by side apart.
+                ("korvane-midi-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
