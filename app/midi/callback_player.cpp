@@ -1,11 +1,9 @@
 #include "app/midi/callback_player.h"
 
 #include <atomic>
-#include <limits>
 
 #include "app/midi/error_catalogs.h"
 #include "app/platform/app_message.h"
-#include "app/platform/timer_service.h"
 
 namespace {
 
@@ -13,30 +11,6 @@ namespace {
 std::atomic<int> endWithoutCallbackShown{0};
 
 }  // namespace
-
-std::uint32_t ArmPlayerTimer(std::int64_t delayMs, std::uint32_t resolutionMs,
-                             void (*proc)(std::uint32_t, void*), void* player) {
-    PlayerCoreState& core = PlayerCore();
-    constexpr std::int64_t kLongest = std::numeric_limits<std::uint32_t>::max();
-    std::uint32_t delay = static_cast<std::uint32_t>(delayMs < kLongest ? delayMs : kLongest);
-    std::uint32_t id = timerService().setEvent(delay, resolutionMs, proc, player);
-    core.pendingTimer = id;
-    if (id == 0) {
-        // No tick would ever come; the run ends instead of hanging.
-        ReportPlayerError(kPlayerNoTimer);
-        core.playerRunning = 0;
-    }
-    return id;
-}
-
-void CloseOutputDevice() {
-    PlayerCoreState& core = PlayerCore();
-    if (core.outputDevice != nullptr) {
-        core.outputDevice->Close();
-        delete core.outputDevice;
-        core.outputDevice = nullptr;
-    }
-}
 
 CallBackPlayer::CallBackPlayer(CMidiFormat0Data* song, int deviceId,
                                PlayEventCallback eventCallback, std::int32_t startPosition,
@@ -58,12 +32,7 @@ void CallBackPlayer::Begin(CMidiFormat0Data* song, int deviceId, PlayEndCallback
     core.endCallback = endCallback;
     core.tickPosition = startPosition;
     core.endPosition = endPosition;
-    std::int32_t offset = 0;
-    std::uint32_t resolution = PreparePlayback(song, deviceId, startTick, offset);
-    core.tickPosition += offset;
-    if (resolution != 0 && core.playerRunning == 1) {
-        timerId = ArmPlayerTimer(core.timerPeriod, resolution, &CallBackPlayer::TimerProc, this);
-    }
+    timerId = StartPlayerRun(song, deviceId, startTick, &CallBackPlayer::TimerProc, this);
 }
 
 bool CallBackPlayer::HasOpenDevice() const {
@@ -71,10 +40,8 @@ bool CallBackPlayer::HasOpenDevice() const {
 }
 
 void CallBackPlayer::Release() {
-    KillPendingTimers();
+    ReleasePlayerRun();
     timerId = 0;
-    EndTimerPeriod();
-    CloseOutputDevice();
 }
 
 void CallBackPlayer::TimerProc(std::uint32_t /*timerId*/, void* user) {
@@ -97,18 +64,12 @@ void CallBackPlayer::Dispatch(CMusicEvent& event) {
 }
 
 void CallBackPlayer::Tick() {
-    PlayerCoreState& core = PlayerCore();
-    if (core.stopRequested) {
-        core.playerRunning = 0;
-        return;
-    }
-    CMidiTrackData* track = core.currentSong != nullptr ? core.currentSong->track : nullptr;
-    CMusicEvent* event = track != nullptr ? track->EventAt(core.eventIndex) : nullptr;
+    CMusicEvent* event = DueEvent();
     if (event == nullptr) {
-        ReportPlayerError(kPlayerBadPosition);
-        core.playerRunning = 0;
         return;
     }
+    PlayerCoreState& core = PlayerCore();
+    CMidiTrackData* track = core.currentSong->track;
     Dispatch(*event);
     std::int32_t delta = AdvanceEvent(*event);
     for (;;) {
@@ -128,13 +89,10 @@ void CallBackPlayer::Tick() {
             }
             return;
         }
-        std::int64_t ticksPerMinute = TicksPerMinute();
-        if (ticksPerMinute == 0) {
-            core.playerRunning = 0;
-            ReportPlayerError(kPlayerBadTempo);
+        std::int64_t delay = GapInMs(delta);
+        if (delay < 0) {
             return;
         }
-        std::int64_t delay = static_cast<std::int64_t>(delta) * 60000 / ticksPerMinute;
         if (delay > 0) {
             Arm(delay, static_cast<std::uint32_t>(core.timerPeriod));
             return;

@@ -46,11 +46,3 @@ class CallBackPlayer {
     // Arms the next tick; false (and the run ends) when no timer can be had.
     bool Arm(std::int64_t delayMs, std::uint32_t resolutionMs);
 };
-
-// Arms a one-shot tick for a player of the core and records it as the pending
-// timer; a failure reports 08000002 and ends the run. Thread: playback, timer.
-std::uint32_t ArmPlayerTimer(std::int64_t delayMs, std::uint32_t resolutionMs,
-                             void (*proc)(std::uint32_t, void*), void* player);
-
-// Closes and destroys the core's output device. Thread: playback.
-void CloseOutputDevice();

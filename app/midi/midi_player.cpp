@@ -1,7 +1,5 @@
 #include "app/midi/midi_player.h"
 
-#include "app/midi/callback_player.h"
-
 std::atomic<std::uint32_t> CMidiPlayer::timerId{0};
 
 CMidiPlayer::CMidiPlayer(CMidiFormat0Data* song, int deviceId, bool looping) : looping(looping) {
@@ -10,12 +8,7 @@ CMidiPlayer::CMidiPlayer(CMidiFormat0Data* song, int deviceId, bool looping) : l
     core.endCallback = nullptr;
     core.tickPosition = 0;
     core.endPosition = -1;
-    std::int32_t offset = 0;
-    std::uint32_t resolution = PreparePlayback(song, deviceId, 0, offset);
-    core.tickPosition = offset;
-    if (resolution != 0 && core.playerRunning == 1) {
-        timerId = ArmPlayerTimer(core.timerPeriod, resolution, &CMidiPlayer::TimerProc, this);
-    }
+    timerId = StartPlayerRun(song, deviceId, 0, &CMidiPlayer::TimerProc, this);
 }
 
 bool CMidiPlayer::HasOpenDevice() const {
@@ -23,10 +16,8 @@ bool CMidiPlayer::HasOpenDevice() const {
 }
 
 void CMidiPlayer::Release() {
-    KillPendingTimers();
+    ReleasePlayerRun();
     timerId = 0;
-    EndTimerPeriod();
-    CloseOutputDevice();
 }
 
 void CMidiPlayer::TimerProc(std::uint32_t /*timerId*/, void* user) {
@@ -36,18 +27,12 @@ void CMidiPlayer::TimerProc(std::uint32_t /*timerId*/, void* user) {
 }
 
 void CMidiPlayer::Tick() {
-    PlayerCoreState& core = PlayerCore();
-    if (core.stopRequested) {
-        core.playerRunning = 0;
-        return;
-    }
-    CMidiTrackData* track = core.currentSong != nullptr ? core.currentSong->track : nullptr;
-    CMusicEvent* event = track != nullptr ? track->EventAt(core.eventIndex) : nullptr;
+    CMusicEvent* event = DueEvent();
     if (event == nullptr) {
-        ReportPlayerError(kPlayerBadPosition);
-        core.playerRunning = 0;
         return;
     }
+    PlayerCoreState& core = PlayerCore();
+    CMidiTrackData* track = core.currentSong->track;
     std::int32_t delta = AdvanceEvent(*event);
     bool restarted = false;
     for (;;) {
@@ -62,13 +47,10 @@ void CMidiPlayer::Tick() {
             delta = 0;
             restarted = true;
         }
-        std::int64_t ticksPerMinute = TicksPerMinute();
-        if (ticksPerMinute == 0) {
-            core.playerRunning = 0;
-            ReportPlayerError(kPlayerBadTempo);
+        std::int64_t delay = GapInMs(delta);
+        if (delay < 0) {
             return;
         }
-        std::int64_t delay = static_cast<std::int64_t>(delta) * 60000 / ticksPerMinute;
         if (delay > 0) {
             timerId = ArmPlayerTimer(delay, static_cast<std::uint32_t>(core.timerPeriod),
                                      &CMidiPlayer::TimerProc, this);

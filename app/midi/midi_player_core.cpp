@@ -1,5 +1,7 @@
 #include "app/midi/midi_player_core.h"
 
+#include <limits>
+
 #include "app/midi/error_catalogs.h"
 #include "app/midi/general_routines.h"
 #include "app/midi/player_state_table.h"
@@ -198,4 +200,67 @@ void EndTimerPeriod() {
         timerService().endPeriod(core.periodBegun);
         core.periodBegun = 0;
     }
+}
+
+std::uint32_t ArmPlayerTimer(std::int64_t delayMs, std::uint32_t resolutionMs,
+                             void (*proc)(std::uint32_t, void*), void* player) {
+    PlayerCoreState& core = PlayerCore();
+    constexpr std::int64_t kLongest = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t delay = static_cast<std::uint32_t>(delayMs < kLongest ? delayMs : kLongest);
+    std::uint32_t id = timerService().setEvent(delay, resolutionMs, proc, player);
+    core.pendingTimer = id;
+    if (id == 0) {
+        // No tick would ever come; the run ends instead of hanging.
+        ReportPlayerError(kPlayerNoTimer);
+        core.playerRunning = 0;
+    }
+    return id;
+}
+
+std::uint32_t StartPlayerRun(CMidiFormat0Data* song, int deviceId, std::int32_t startTick,
+                             void (*proc)(std::uint32_t, void*), void* player) {
+    PlayerCoreState& core = PlayerCore();
+    std::int32_t offset = 0;
+    std::uint32_t resolution = PreparePlayback(song, deviceId, startTick, offset);
+    core.tickPosition += offset;
+    if (resolution == 0 || core.playerRunning != 1) {
+        return 0;
+    }
+    return ArmPlayerTimer(core.timerPeriod, resolution, proc, player);
+}
+
+void ReleasePlayerRun() {
+    KillPendingTimers();
+    EndTimerPeriod();
+    PlayerCoreState& core = PlayerCore();
+    if (core.outputDevice != nullptr) {
+        core.outputDevice->Close();
+        delete core.outputDevice;
+        core.outputDevice = nullptr;
+    }
+}
+
+CMusicEvent* DueEvent() {
+    PlayerCoreState& core = PlayerCore();
+    if (core.stopRequested) {
+        core.playerRunning = 0;
+        return nullptr;
+    }
+    CMidiTrackData* track = core.currentSong != nullptr ? core.currentSong->track : nullptr;
+    CMusicEvent* event = track != nullptr ? track->EventAt(core.eventIndex) : nullptr;
+    if (event == nullptr) {
+        ReportPlayerError(kPlayerBadPosition);
+        core.playerRunning = 0;
+    }
+    return event;
+}
+
+std::int64_t GapInMs(std::int32_t delta) {
+    std::int64_t ticksPerMinute = TicksPerMinute();
+    if (ticksPerMinute == 0) {
+        PlayerCore().playerRunning = 0;
+        ReportPlayerError(kPlayerBadTempo);
+        return -1;
+    }
+    return static_cast<std::int64_t>(delta) * 60000 / ticksPerMinute;
 }

@@ -73,6 +73,29 @@ void KillPendingTimers();
 // Ends the timer period begun by the preparation, if any. Thread: playback.
 void EndTimerPeriod();
 
+// Arms a one-shot tick for the running player and records it as the pending
+// timer; a failure reports 08000002 and ends the run. Thread: playback, timer.
+std::uint32_t ArmPlayerTimer(std::int64_t delayMs, std::uint32_t resolutionMs,
+                             void (*proc)(std::uint32_t, void*), void* player);
+
+// Prepares the run (PreparePlayback), adds the ticks before the first event to
+// tickPosition and arms the first tick timerPeriod milliseconds ahead. Returns
+// that timer, or 0 when the run ends at once. Thread: playback.
+std::uint32_t StartPlayerRun(CMidiFormat0Data* song, int deviceId, std::int32_t startTick,
+                             void (*proc)(std::uint32_t, void*), void* player);
+
+// Stops the timer chain (waiting for a running tick), ends the timer period and
+// closes and destroys the output device. Thread: playback.
+void ReleasePlayerRun();
+
+// The event a tick is due to play, or null when the run ends here (a stop was
+// asked for, or the position lies outside the track: 08000005). Thread: timer.
+CMusicEvent* DueEvent();
+
+// Milliseconds until an event `delta` ticks ahead at the current tempo, or -1
+// when there is no tempo (08000006; the run ends). Thread: timer.
+std::int64_t GapInMs(std::int32_t delta);
+
 // MDPL report. Thread: any.
 void ReportPlayerError(std::uint32_t code);
 
