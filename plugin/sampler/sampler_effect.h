@@ -44,7 +44,9 @@ class SamplerEffect : public ExtendedEffectBase {
     static constexpr std::int32_t kProgramCount = SampleSet::kProgramCount;  // 129
     static constexpr std::int32_t kParameterCount = 5;
     static constexpr int kVoiceCount = 16;
-    static constexpr std::int32_t kInitialEventCapacity = 16;
+    // Room for the longest list a host engine of ours sends (1024), so the
+    // render thread only ever allocates for hosts that send more at once.
+    static constexpr std::int32_t kInitialEventCapacity = 1024;
     static constexpr std::int32_t kUniqueId = vstFourCharCode('Q', 'Z', '0', '2');
 
     // Parameter indices.

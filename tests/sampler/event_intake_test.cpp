@@ -133,6 +133,15 @@ TEST_F(EventIntakeTest, EveryEventOfALongListAppliesAtItsFrame) {
     EXPECT_EQ(instrument->getParameter(0), static_cast<float>(109 * (1.0 / 127.0)));
 }
 
+TEST_F(EventIntakeTest, AListLongerThanTheQueueIsKeptWhole) {
+    // More events than the queue starts with: it grows, and the last one counts.
+    std::vector<MidiMessage> messages(1500, MidiMessage{0, 0xB0, 7, 1});
+    messages.back() = {0, 0xB0, 7, 109};
+    instrument->send(messages);
+    instrument->render(16);
+    EXPECT_EQ(instrument->getParameter(0), static_cast<float>(109 * (1.0 / 127.0)));
+}
+
 TEST_F(EventIntakeTest, OnlyMidiRecordsAreQueued) {
     VstMidiEvent records[3] = {};
     for (VstMidiEvent& record : records) {
